@@ -1,0 +1,170 @@
+#include "lang/langtable.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "lang/crc32.h"
+
+static const char FormFeed = 0x0C;
+
+void MakeLanguageKey(char *key, const char *source, const char *context, TextKind kind)
+{
+    const unsigned char prefix = (unsigned char)kind;
+    uint32_t crc = UpdateCrc32(0xFFFFFFFFu, &prefix, 1);
+    if (context != NULL)
+        crc = UpdateCrc32(crc, context, strlen(context));
+    crc = UpdateCrc32(crc, source, strlen(source));
+    snprintf(key, LangKeyLength + 1, "%08x", (unsigned)~crc);
+}
+
+// Unsigned byte-wise comparison of at most 8 characters, stopping at a zero.
+static int CompareKey8(const char *a, const char *b)
+{
+    for (int i = 0; i < LangKeyLength; ++i)
+    {
+        unsigned char ca = (unsigned char)a[i];
+        unsigned char cb = (unsigned char)b[i];
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            break;
+    }
+    return 0;
+}
+
+LanguageResources::LanguageResources() : Text(NULL), TextLength(0), Rtl(false) {}
+
+LanguageResources::~LanguageResources()
+{
+    free(Text);
+}
+
+const char *LanguageResources::FindEntry(const char *key) const
+{
+    if (Text == NULL)
+        return NULL;
+    const int *base = LineIndex.Items;
+    int32_t n = LineIndex.Count;
+    while (n > 0)
+    {
+        int32_t half = n / 2;
+        const char *line = Text + base[half];
+        int c = CompareKey8(key, line);
+        if (c == 0)
+            return line;
+        if (c < 0)
+            n = half;
+        else
+        {
+            base += half + 1;
+            n -= half + 1;
+        }
+    }
+    return NULL;
+}
+
+const char *LanguageResources::ScanEntry(const char *key) const
+{
+    if (Text == NULL)
+        return NULL;
+    const char *p = Text;
+    while (*p != 0)
+    {
+        // Key bytes are never zero, so the comparison stops at the end of
+        // the text before reading past it.
+        int i = 0;
+        while (i < LangKeyLength && p[i] == key[i])
+            ++i;
+        if (i == LangKeyLength && p[8] == '=' && p[9] == '"')
+            return p;
+        while (*p != 0 && *p != FormFeed)
+            ++p;
+        while (*p == FormFeed)
+            ++p;
+    }
+    return NULL;
+}
+
+void LanguageResources::Translate(const char *source, char *dst, size_t dstSize,
+                                  const char *context, TextKind kind) const
+{
+    if (dstSize == 0)
+        return;
+    const char *line = NULL;
+    if (Text != NULL)
+    {
+        char key[LangKeyLength + 1];
+        MakeLanguageKey(key, source, context, kind);
+        line = FindEntry(key);
+        if (line == NULL)
+            line = ScanEntry(key);
+    }
+    if (line == NULL)
+    {
+        if (dst != source)
+        {
+            size_t len = strnlen(source, dstSize - 1);
+            memmove(dst, source, len);
+            dst[len] = 0;
+        }
+        return;
+    }
+
+    // The value starts behind the key, '=' and the opening quote, even when
+    // those two are something else; a line that ends before that has an
+    // empty value.
+    const char *value = line;
+    for (int i = 0; i < 10 && *value != 0; ++i)
+        ++value;
+
+    // Up to and including the line's form feed, else at most 255 bytes.
+    const char *ff = strchr(value, FormFeed);
+    size_t n = ff != NULL ? (size_t)(ff - value) + 1 : (size_t)LangValueMax;
+    if (n > dstSize - 1)
+        n = dstSize - 1;
+    size_t i = 0;
+    for (; i < n && value[i] != 0; ++i)
+        dst[i] = value[i];
+    memset(dst + i, 0, n - i + 1);
+
+    char *quote = strrchr(dst, '"');
+    if (quote != NULL)
+        *quote = 0;
+}
+
+void LanguageResources::AdoptText(char *text, int32_t length)
+{
+    free(Text);
+    Text = text;
+    TextLength = length;
+    LineIndex.Count = 0;
+    BuildLineIndex();
+}
+
+// qsort has no context argument; the program has one thread and sorts one
+// index at a time.
+static const char *SortText;
+
+static int CompareLineStarts(const void *a, const void *b)
+{
+    return CompareKey8(SortText + *static_cast<const int *>(a),
+                       SortText + *static_cast<const int *>(b));
+}
+
+void LanguageResources::BuildLineIndex()
+{
+    if (Text == NULL)
+        return;
+    for (int32_t k = 1; k < TextLength - LangKeyLength; ++k)
+    {
+        if (Text[k - 1] == FormFeed && Text[k] != FormFeed)
+            LineIndex.Add(k);
+    }
+    if (LineIndex.Count > 1)
+    {
+        SortText = Text;
+        qsort(LineIndex.Items, (size_t)LineIndex.Count, sizeof(int), CompareLineStarts);
+        SortText = NULL;
+    }
+}
