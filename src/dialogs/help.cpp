@@ -1,7 +1,6 @@
 #include "dialogs/help.h"
 
-#include <stdio.h>
-
+#include "lang/format.h"
 #include "lang/messages.h"
 #include "platform/os.h"
 
@@ -50,8 +49,8 @@ void ShowHelp(HWND owner, const char *topic, bool close)
         return;
     }
     char address[1024 + 256];
-    int n = snprintf(address, sizeof(address), "%s::/html/%s.htm", HelpFilePath, topic);
-    if (n < 0 || (size_t)n >= sizeof(address))
+    const char *parts[2] = {HelpFilePath, topic};
+    if (!FormatMessageText(address, sizeof(address), "%s::/html/%s.htm", parts, 2))
         return;   // a cut address would name another page
     HtmlHelpEntry(owner, address, HelpDisplayTopic, 0);
 }

@@ -1,6 +1,5 @@
 #include "lang/langtable.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,8 +13,11 @@ void MakeLanguageKey(char *key, const char *source, const char *context, TextKin
     uint32_t crc = UpdateCrc32(0xFFFFFFFFu, &prefix, 1);
     if (context != NULL)
         crc = UpdateCrc32(crc, context, strlen(context));
-    crc = UpdateCrc32(crc, source, strlen(source));
-    snprintf(key, LangKeyLength + 1, "%08x", (unsigned)~crc);
+    crc = ~UpdateCrc32(crc, source, strlen(source));
+    static const char digits[] = "0123456789abcdef";
+    for (int i = LangKeyLength - 1; i >= 0; --i, crc >>= 4)
+        key[i] = digits[crc & 0xF];
+    key[LangKeyLength] = 0;
 }
 
 // Unsigned byte-wise comparison of at most 8 characters, stopping at a zero.
