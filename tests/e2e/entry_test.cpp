@@ -216,6 +216,21 @@ TEST_F(Entry, WaitWarningShowsNoticeAfterTheSleep)
     EXPECT_EQ(0u, Program.ExitCode());
 }
 
+// A language module beside the program replaces the strings it holds (the
+// caption, 5104) and leaves the others (5105, 5106) to the program.
+TEST_F(Entry, NoticeTakesStringsFromLanguageModule)
+{
+    ASSERT_TRUE(CopyFileA((TestDir() + "vmzlng_fixture.dll").c_str(),
+                          Dir.File("vmzlng.dll").c_str(), FALSE));
+    Launch("/warning", L"--timeout 20000 --press #1");
+    ASSERT_EQ(0u, Bot.Finish()) << Bot.Output;
+    EXPECT_EQ("Remove Velmor (language module)", Bot.Fields["caption"]);
+    EXPECT_EQ(0u, Bot.Fields["text"].rfind("\xe5\x8d\xb8\xe8\xbd\xbd\xe5\xb7\xb2\xe5\xae\x8c\xe6\x88\x90\n", 0))
+        << Bot.Fields["text"];
+    EXPECT_LT(atol(Bot.Fields["window"].c_str()), 1900) << "no wait was asked for";
+    EXPECT_GE(Program.WaitEnd(10000), 0);
+}
+
 TEST_F(Entry, OtherSwitchesEndWithoutAnyMode)
 {
     const char *const lines[] = {"/clean", "/silent", "/s/x", "my-files", "\"C:\\my-files\""};
