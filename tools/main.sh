@@ -12,7 +12,7 @@ bash tools/setup-machine.sh
 bash tools/build.sh >/dev/null
 
 work=$root/build/main-job
-trap 'bash tests/wine/prefixes.sh cleanup "$work" >/dev/null 2>&1 || true' EXIT
+trap 'bash "$root/tests/wine/prefixes.sh" cleanup "$work" >/dev/null 2>&1 || true' EXIT
 bash tests/wine/prefixes.sh setup "$work" win7 >/dev/null
 export WINEPREFIX=$work/win7 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="

@@ -10,35 +10,14 @@
 #include "lang/messages.h"
 #include "res/resource.h"
 #include "setup/program.h"
+#include "support/expected_strings.h"
 #include "support/testutil.h"
 
 namespace {
 
-// The source texts, in UTF-8; the program sees them in the ANSI code page.
-const struct
-{
-    int id;
-    const char *text;
-} Strings[] = {
-    {5101, "Velmor 压缩文件管理器"},
-    {5102, "Velmor 中文帮助"},
-    {5103, "控制台 VMZ 中文手册"},
-    {5104, "卸载 Velmor"},
-    {5105, "卸载已完成"},
-    {5106, "你应该手动删除 %s"},
-    {5107, "确实要卸载 Velmor 吗?"},
-    {5108, "无法打开列表文件 %s"},
-    {5109, "Velmor 压缩文件"},
-    {5110, "Velmor ZIP 压缩文件"},
-    {5111, "VMZ 恢复卷"},
-    {5112, "https://www.velmor.example/"},
-    {5113, "处理 VMZ、ZIP 和其他压缩格式"},
-    {5114, "你需要重新启动 Windows 来完全卸载 Velmor。"},
-};
-
 std::string Own(int id)
 {
-    for (const auto &s : Strings)
+    for (const auto &s : ExpectedStrings)
         if (s.id == id)
             return AnsiFromUtf8(s.text);
     return std::string();
@@ -96,7 +75,7 @@ TEST_F(Messages, OwnStringTable)
     EXPECT_FALSE(LanguageModule.Loaded);
     EXPECT_EQ(GetModuleHandleA(NULL), ResourceInstance);
     EXPECT_EQ(GetModuleHandleA(NULL), ExeInstance);
-    for (const auto &s : Strings)
+    for (const auto &s : ExpectedStrings)
         EXPECT_EQ(Own(s.id), std::string(GetMsg(s.id))) << "string " << s.id;
     EXPECT_STREQ("", GetMsg(4242)) << "an id no table holds gives the empty text";
 }
