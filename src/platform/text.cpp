@@ -111,7 +111,7 @@ bool CopyWhole(char *dst, const char *src, size_t size)
         dst[0] = 0;
         return false;
     }
-    memcpy(dst, src, len + 1);
+    memmove(dst, src, len + 1);   // dst may be src
     return true;
 }
 

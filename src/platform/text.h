@@ -46,9 +46,9 @@ char *TrimTrailingSpaces(char *s);
 // size 0 leaves the destination untouched.
 char *CopyLimited(char *dst, const char *src, size_t size);
 
-// Copies src into dst (size bytes) only when it fits whole, terminator
-// included; returns false and leaves dst empty otherwise. Used wherever a
-// cut name could name another, existing path.
+// Copies src into dst (size bytes; dst may be src) only when it fits whole,
+// terminator included; returns false and leaves dst empty otherwise. Used
+// wherever a cut name could name another, existing path.
 bool CopyWhole(char *dst, const char *src, size_t size);
 
 // Appends src to the text in dst only when the result fits in size bytes;
