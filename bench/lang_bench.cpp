@@ -9,19 +9,7 @@
 
 #include "lang/crc32.h"
 #include "lang/langtable.h"
-#include "platform/fatal.h"
 #include "platform/text.h"
-
-LeadByteInfo::LeadByteInfo()
-{
-    memset(Table, 0, sizeof(Table));
-}
-LeadByteInfo LeadByteTable;
-ErrorState ProgramErrorState;
-void RaiseFatalError(int code)
-{
-    exit(code);
-}
 
 static double Now()
 {

@@ -16,21 +16,6 @@
 #include "platform/text.h"
 #include "setup/cmdline.h"
 
-// The platform side of the pure code, as the program has it on Windows.
-LeadByteInfo::LeadByteInfo()
-{
-    memset(Table, 0, sizeof(Table));
-}
-LeadByteInfo LeadByteTable;
-ErrorState ProgramErrorState;
-LanguageResources LanguageTable;
-void RaiseFatalError(int code)
-{
-    ProgramErrorState.Code = code;
-    fprintf(stderr, "fatal error %d\n", code);
-    exit(code);
-}
-
 namespace {
 
 unsigned Seed = 12345;
