@@ -3,6 +3,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <vector>
+
 std::string TestDir()
 {
     char path[MAX_PATH * 4];
@@ -129,4 +132,202 @@ bool DeleteTree(const std::string &path)
         FindClose(h);
     }
     return RemoveDirectoryA(dir.c_str()) != 0;
+}
+
+static const HKEY SandboxRoots[3] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
+static const char *const SandboxNames[3] = {"HKCU", "HKLM", "HKCR"};
+
+RegistrySandbox::RegistrySandbox()
+{
+    char unique[64];
+    snprintf(unique, sizeof(unique), "%lu-%lu", (unsigned long)GetCurrentProcessId(),
+             (unsigned long)GetTickCount());
+    Base = std::string("Software\\VelmorTests\\") + unique;
+    RegDeleteTreeA(HKEY_CURRENT_USER, Base.c_str());
+    for (int i = 0; i < 3; ++i)
+    {
+        std::string path = Base + "\\" + SandboxNames[i];
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                            &Keys[i], NULL) != ERROR_SUCCESS)
+            return;
+    }
+    for (int i = 0; i < 3; ++i)
+        if (RegOverridePredefKey(SandboxRoots[i], Keys[i]) != ERROR_SUCCESS)
+            return;
+    Active = true;
+}
+
+RegistrySandbox::~RegistrySandbox()
+{
+    for (int i = 0; i < 3; ++i)
+        RegOverridePredefKey(SandboxRoots[i], NULL);
+    for (int i = 0; i < 3; ++i)
+        if (Keys[i] != NULL)
+            RegCloseKey(Keys[i]);
+    RegDeleteTreeA(HKEY_CURRENT_USER, Base.c_str());
+    HKEY parent;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &parent) == ERROR_SUCCESS)
+    {
+        RegDeleteKeyA(parent, "VelmorTests");      // only when no other test uses it
+        RegCloseKey(parent);
+    }
+}
+
+HKEY RegistrySandbox::Scratch(HKEY root) const
+{
+    for (int i = 0; i < 3; ++i)
+        if (SandboxRoots[i] == root)
+            return Keys[i];
+    return NULL;
+}
+
+static std::string Hex(const BYTE *data, DWORD size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (DWORD i = 0; i < size; ++i)
+    {
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 15];
+    }
+    return out;
+}
+
+static void SnapshotInto(HKEY key, const std::string &path, std::vector<std::string> *lines)
+{
+    lines->push_back(path + "\t");
+    for (DWORD i = 0;; ++i)
+    {
+        std::vector<char> name(16384);
+        DWORD nameLen = (DWORD)name.size();
+        std::vector<BYTE> data(65536);
+        DWORD dataLen = (DWORD)data.size();
+        DWORD type = 0;
+        if (RegEnumValueA(key, i, name.data(), &nameLen, NULL, &type, data.data(), &dataLen) != ERROR_SUCCESS)
+            break;
+        lines->push_back(path + "\t" + name.data() + "\t" + std::to_string(type) + "\t" +
+                         Hex(data.data(), dataLen));
+    }
+    for (DWORD i = 0;; ++i)
+    {
+        char name[256];
+        DWORD nameLen = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        HKEY sub;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS)
+        {
+            SnapshotInto(sub, path + "\\" + name, lines);
+            RegCloseKey(sub);
+        }
+    }
+}
+
+std::string SnapshotKey(HKEY root, const std::string &path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    std::vector<std::string> lines;
+    SnapshotInto(key, path, &lines);
+    RegCloseKey(key);
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string &line : lines)
+        out += line + "\n";
+    return out;
+}
+
+bool ReadValue(HKEY root, const std::string &path, const std::string &name, DWORD *type,
+               std::string *data)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> buf(65536);
+    DWORD size = (DWORD)buf.size();
+    LONG r = RegQueryValueExA(key, name.c_str(), NULL, type, buf.data(), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS)
+        return false;
+    data->assign((const char *)buf.data(), size);
+    return true;
+}
+
+std::string ReadString(HKEY root, const std::string &path, const std::string &name)
+{
+    DWORD type = 0;
+    std::string data;
+    if (!ReadValue(root, path, name, &type, &data))
+        return "<missing>";
+    if (type != REG_SZ)
+        return "<type " + std::to_string(type) + ">";
+    if (!data.empty() && data.back() == 0)
+        data.pop_back();
+    return data;
+}
+
+bool KeyExists(HKEY root, const std::string &path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueExists(HKEY root, const std::string &path, const std::string &name)
+{
+    DWORD type;
+    std::string data;
+    return ReadValue(root, path, name, &type, &data);
+}
+
+void PutValue(HKEY root, const std::string &path, const std::string &name, DWORD type,
+              const std::string &bytes)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name.c_str(), 0, type, (const BYTE *)bytes.data(), (DWORD)bytes.size());
+    RegCloseKey(key);
+}
+
+void PutString(HKEY root, const std::string &path, const std::string &name, const std::string &text)
+{
+    PutValue(root, path, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+void PutKey(HKEY root, const std::string &path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+static bool SetDacl(HKEY root, const std::string &path, bool empty, bool create)
+{
+    HKEY key;
+    LONG r = create ? RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+                    : RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key);
+    if (r != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    ACL acl;
+    InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, empty ? &acl : NULL, FALSE);
+    r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+bool DenyWrite(HKEY root, const std::string &path)
+{
+    return SetDacl(root, path, true, true);
+}
+
+bool AllowAll(HKEY root, const std::string &path)
+{
+    return SetDacl(root, path, false, false);
 }

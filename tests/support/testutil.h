@@ -41,4 +41,54 @@ bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *bytes);
 bool DeleteTree(const std::string &path);
 
+
+// Redirects this process's HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and
+// HKEY_CLASSES_ROOT onto fresh scratch keys below the real
+// HKCU\Software\VelmorTests, so that a test sees an empty registry and
+// leaves nothing behind. The system's own keys stay reachable through
+// RealKey(). Only one sandbox may be active at a time.
+class RegistrySandbox
+{
+public:
+    RegistrySandbox();
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox &) = delete;
+    RegistrySandbox &operator=(const RegistrySandbox &) = delete;
+
+    bool Ok() const { return Active; }
+    // The scratch key that stands in for root (one of the three above).
+    HKEY Scratch(HKEY root) const;
+
+private:
+    bool Active = false;
+    std::string Base;                 // below the real HKCU
+    HKEY Keys[3] = {NULL, NULL, NULL};
+};
+
+// Registry snapshot helpers for before/after comparisons: one line per key
+// and per value ("key\t", "key\tname\ttype\thex bytes"), sorted, for the
+// key path below root and everything under it. A missing key gives "".
+std::string SnapshotKey(HKEY root, const std::string &path);
+
+// Values of one key, for table-driven checks.
+bool ReadValue(HKEY root, const std::string &path, const std::string &name,
+               DWORD *type, std::string *data);
+std::string ReadString(HKEY root, const std::string &path, const std::string &name);
+bool KeyExists(HKEY root, const std::string &path);
+bool ValueExists(HKEY root, const std::string &path, const std::string &name);
+// Writes with the system's calls directly, for seeding test states.
+void PutString(HKEY root, const std::string &path, const std::string &name,
+               const std::string &text);
+void PutValue(HKEY root, const std::string &path, const std::string &name, DWORD type,
+              const std::string &bytes);
+void PutKey(HKEY root, const std::string &path);
+
+// Creates the key with an empty DACL, so that opening it for writing fails
+// with access denied (5), as HKLM does for a program without administrator
+// rights. Wine lets a parent's read-only handle create sub-keys, so the
+// first key the program writes is the one to deny. AllowAll gives the key
+// a null DACL again (its owner may always change it) so that it can go.
+bool DenyWrite(HKEY root, const std::string &path);
+bool AllowAll(HKEY root, const std::string &path);
+
 #endif
