@@ -13,6 +13,7 @@ packages=(
   g++                             # the native build of the pure code, with sanitizers
   wine wine64                     # 64-bit Wine only
   locales
+  python3 unzip                   # a real ZIP reader checks the New-menu template
 )
 
 missing=()

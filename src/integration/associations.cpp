@@ -193,11 +193,13 @@ void SetAssociation(const char *extension, bool associate, bool shellIntegration
     OwnFormatTemplate[0] = 0x56;    // 'V'
     ZipTemplate[0] = 0x50;          // 'P'
 
-    // Names that would not fit are refused, never cut into another key's.
+    // Names that would not fit are refused, never cut into another key's;
+    // an extension whose keys the registry layer would refuse is not
+    // touched at all, nor are the volumes that go with it.
     char shellNewKey[RegPathSize];
     char backupKey[RegPathSize];
-    if (!FormatMessageText1(shellNewKey, sizeof(shellNewKey), "%s\\ShellNew", extension) ||
-        !FormatMessageText1(backupKey, sizeof(backupKey), "Setup\\%s", extension))
+    if (!FormatMessageText1(shellNewKey, RegPathMaxLength + 1, "%s\\ShellNew", extension) ||
+        !FormatMessageText1(backupKey, RegPathMaxLength + 1, "Setup\\%s", extension))
         return;
     if (associate)
         TakeOver(extension, shellNewKey, backupKey, shellIntegration, isZip, isOwnFormat);

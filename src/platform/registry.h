@@ -12,6 +12,7 @@
 #include <windows.h>
 
 const int RegPathSize = 256;          // full key path buffer, in bytes
+const int RegPathMaxLength = RegPathSize - 20;    // longest key path taken
 const LONG RegPathRefused = ERROR_INVALID_NAME;   // 123
 
 // Owns one open key; closes it when it goes.

@@ -157,6 +157,30 @@ RegistrySandbox::RegistrySandbox()
     Active = true;
 }
 
+static bool SetDacl(HKEY root, const std::string &path, bool empty, bool create);
+
+// A test that stopped half-way may leave a key that denies writing; give
+// every key of the tree a null DACL so that the tree can go.
+static void AllowAllBelow(HKEY root, const std::string &path)
+{
+    SetDacl(root, path, false, false);
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i)
+    {
+        char name[256];
+        DWORD len = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &len, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string &name : names)
+        AllowAllBelow(root, path + "\\" + name);
+}
+
 RegistrySandbox::~RegistrySandbox()
 {
     for (int i = 0; i < 3; ++i)
@@ -164,6 +188,7 @@ RegistrySandbox::~RegistrySandbox()
     for (int i = 0; i < 3; ++i)
         if (Keys[i] != NULL)
             RegCloseKey(Keys[i]);
+    AllowAllBelow(HKEY_CURRENT_USER, Base);
     RegDeleteTreeA(HKEY_CURRENT_USER, Base.c_str());
     HKEY parent;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &parent) == ERROR_SUCCESS)
