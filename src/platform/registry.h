@@ -68,9 +68,10 @@ DWORD GetRegDword(HKEY root, const char *path, const char *name, DWORD defaultVa
 // Deletes one key; on NT it must have no sub-keys (9x deletes them too).
 void DeleteRegKey(HKEY root, const char *path);
 void DeleteRegValue(HKEY root, const char *path, const char *name);
-// Deletes the key with everything below it. A branch whose joined path
-// would not fit 512 bytes, or whose name has 200 characters or more, is
-// left in place together with the keys above it.
+// Deletes the key with everything below it. Where Windows 9x cannot delete
+// the tree in one call, and always on NT, it runs deletion passes; there a
+// branch whose joined path would not fit 512 bytes, or whose name has 200
+// characters or more, is left in place together with the keys above it.
 void DeleteRegTree(HKEY root, const char *path);
 // Number of deletion passes the last DeleteRegTree ran (0 when it ran none,
 // as when 9x removed the tree in one call).

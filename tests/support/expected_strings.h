@@ -2,6 +2,8 @@
 #ifndef VELMOR_TESTS_EXPECTED_STRINGS_H
 #define VELMOR_TESTS_EXPECTED_STRINGS_H
 
+#include <string>
+
 struct ExpectedString
 {
     int id;
@@ -24,5 +26,9 @@ const ExpectedString ExpectedStrings[] = {
     {5113, "处理 VMZ、ZIP 和其他压缩格式"},
     {5114, "你需要重新启动 Windows 来完全卸载 Velmor。"},
 };
+
+// The expected text of a string-table entry in the ANSI code page; empty
+// for an unknown id.
+std::string ExpectedAnsi(int id);
 
 #endif

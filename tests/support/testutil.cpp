@@ -1,4 +1,5 @@
 #include "support/testutil.h"
+#include "support/expected_strings.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -287,8 +288,11 @@ std::string ReadString(HKEY root, const std::string &path, const std::string &na
         return "<missing>";
     if (type != REG_SZ)
         return "<type " + std::to_string(type) + ">";
-    if (!data.empty() && data.back() == 0)
-        data.pop_back();
+    if (data.empty() || data.back() != 0)
+        return "<unterminated>" + data;
+    data.pop_back();
+    if (data.find('\0') != std::string::npos)
+        return "<inner zero>" + data;
     return data;
 }
 
@@ -355,4 +359,30 @@ bool DenyWrite(HKEY root, const std::string &path)
 bool AllowAll(HKEY root, const std::string &path)
 {
     return SetDacl(root, path, false, false);
+}
+
+int CountKeys(HKEY root, const std::string &path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    int count = 1;
+    for (DWORD i = 0;; ++i)
+    {
+        char name[256];
+        DWORD len = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &len, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        count += CountKeys(key, name);
+    }
+    RegCloseKey(key);
+    return count;
+}
+
+std::string ExpectedAnsi(int id)
+{
+    for (const ExpectedString &s : ExpectedStrings)
+        if (s.id == id)
+            return AnsiFromUtf8(s.text);
+    return std::string();
 }

@@ -73,7 +73,12 @@ std::string SnapshotKey(HKEY root, const std::string &path);
 // Values of one key, for table-driven checks.
 bool ReadValue(HKEY root, const std::string &path, const std::string &name,
                DWORD *type, std::string *data);
+// The text of a REG_SZ stored with exactly one terminating zero; anything
+// else is described instead ("<missing>", "<type N>", "<unterminated>...",
+// "<inner zero>..."), so that a comparison shows what is wrong.
 std::string ReadString(HKEY root, const std::string &path, const std::string &name);
+// Keys at and below path, the key itself included; 0 when it is missing.
+int CountKeys(HKEY root, const std::string &path);
 bool KeyExists(HKEY root, const std::string &path);
 bool ValueExists(HKEY root, const std::string &path, const std::string &name);
 // Writes with the system's calls directly, for seeding test states.

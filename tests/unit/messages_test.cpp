@@ -15,14 +15,6 @@
 
 namespace {
 
-std::string Own(int id)
-{
-    for (const auto &s : ExpectedStrings)
-        if (s.id == id)
-            return AnsiFromUtf8(s.text);
-    return std::string();
-}
-
 std::string EntryLine(const std::string &ansiSource, const std::string &value)
 {
     char key[9];
@@ -76,7 +68,7 @@ TEST_F(Messages, OwnStringTable)
     EXPECT_EQ(GetModuleHandleA(NULL), ResourceInstance);
     EXPECT_EQ(GetModuleHandleA(NULL), ExeInstance);
     for (const auto &s : ExpectedStrings)
-        EXPECT_EQ(Own(s.id), std::string(GetMsg(s.id))) << "string " << s.id;
+        EXPECT_EQ(ExpectedAnsi(s.id), std::string(GetMsg(s.id))) << "string " << s.id;
     EXPECT_STREQ("", GetMsg(4242)) << "an id no table holds gives the empty text";
 }
 
@@ -90,10 +82,10 @@ TEST_F(Messages, RingOfEight)
         for (int j = 0; j < i; ++j)
             EXPECT_NE(seen[j], seen[i]) << "calls " << j << " and " << i << " share a buffer";
     }
-    EXPECT_EQ(Own(5104), std::string(first)) << "still valid after 7 further calls";
+    EXPECT_EQ(ExpectedAnsi(5104), std::string(first)) << "still valid after 7 further calls";
     const char *ninth = GetMsg(IDS_CONFIRM_UNINSTALL);
     EXPECT_EQ(first, ninth) << "the ninth call reuses the first buffer";
-    EXPECT_EQ(Own(5107), std::string(first));
+    EXPECT_EQ(ExpectedAnsi(5107), std::string(first));
 }
 
 TEST_F(Messages, LanguageModuleReplacesStrings)
@@ -101,13 +93,13 @@ TEST_F(Messages, LanguageModuleReplacesStrings)
     InstallModule("vmzlng_fixture.dll");
     EXPECT_NE(ExeInstance, ResourceInstance);
     EXPECT_STREQ("Remove Velmor (language module)", GetMsg(5104));
-    EXPECT_EQ(Own(5105), std::string(GetMsg(5105))) << "a string the module lacks";
+    EXPECT_EQ(ExpectedAnsi(5105), std::string(GetMsg(5105))) << "a string the module lacks";
 
     // With a language file the program's own text is looked up, not the
     // module's.
-    LoadTable("***messages***\f" + EntryLine(Own(5109), "Velmor archive (file)") +
+    LoadTable("***messages***\f" + EntryLine(ExpectedAnsi(5109), "Velmor archive (file)") +
               "\fpadding line");
-    EXPECT_EQ(Own(5104), std::string(GetMsg(5104)));
+    EXPECT_EQ(ExpectedAnsi(5104), std::string(GetMsg(5104)));
     EXPECT_STREQ("Velmor archive (file)", GetMsg(5109));
 
     LanguageModule.FreeLangModule();
@@ -115,8 +107,8 @@ TEST_F(Messages, LanguageModuleReplacesStrings)
     EXPECT_EQ(ExeInstance, ResourceInstance);
     free(LanguageTable.Text);
     LanguageTable.Text = NULL;
-    EXPECT_EQ(Own(5104), std::string(GetMsg(5104))) << "back to the program's own text";
-    EXPECT_EQ(Own(5109), std::string(GetMsg(5109)));
+    EXPECT_EQ(ExpectedAnsi(5104), std::string(GetMsg(5104))) << "back to the program's own text";
+    EXPECT_EQ(ExpectedAnsi(5109), std::string(GetMsg(5109)));
     EXPECT_TRUE(DeleteFileA(ModulePath.c_str())) << "the module file is no longer in use";
 }
 
@@ -136,8 +128,8 @@ TEST_F(Messages, DirectionFromModule)
 
 TEST_F(Messages, TranslatedMessage)
 {
-    LoadTable("***messages***\f" + EntryLine(Own(5105), "Uninstall finished") +
-              "\f" + EntryLine(Own(5106), "Delete %s yourself") + "\fpadding line");
+    LoadTable("***messages***\f" + EntryLine(ExpectedAnsi(5105), "Uninstall finished") +
+              "\f" + EntryLine(ExpectedAnsi(5106), "Delete %s yourself") + "\fpadding line");
     EXPECT_STREQ("Uninstall finished", GetMsg(5105));
     char text[NoticeTextSize];
     BuildWarningNotice(text, sizeof(text), "C:\\Velmor\\uninstall.exe");
@@ -148,17 +140,17 @@ TEST_F(Messages, WarningNotice)
 {
     char text[NoticeTextSize];
     BuildWarningNotice(text, sizeof(text), "C:\\Velmor\\uninstall.exe");
-    EXPECT_EQ(Own(5105) + "\n" + AnsiFromUtf8("你应该手动删除 ") + "C:\\Velmor\\uninstall.exe",
+    EXPECT_EQ(ExpectedAnsi(5105) + "\n" + AnsiFromUtf8("你应该手动删除 ") + "C:\\Velmor\\uninstall.exe",
               std::string(text));
 }
 
 TEST_F(Messages, HostileFormatFromLanguageFile)
 {
     // Only %s and %% are interpreted; never more arguments than one.
-    LoadTable("***messages***\f" + EntryLine(Own(5106), "%n %x %d %s %s %%") + "\fpadding line");
+    LoadTable("***messages***\f" + EntryLine(ExpectedAnsi(5106), "%n %x %d %s %s %%") + "\fpadding line");
     char text[NoticeTextSize];
     BuildWarningNotice(text, sizeof(text), "C:\\u.exe");
-    EXPECT_EQ(Own(5105) + "\n%n %x %d C:\\u.exe %s %", std::string(text));
+    EXPECT_EQ(ExpectedAnsi(5105) + "\n%n %x %d C:\\u.exe %s %", std::string(text));
 }
 
 TEST_F(Messages, LongProgramPath)
