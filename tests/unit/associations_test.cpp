@@ -23,7 +23,8 @@ const HKEY CU = HKEY_CURRENT_USER;
 // What the Windows version of this group does.
 bool IsNineX()
 {
-    return ExpectedWinVersion() == "win98";
+    std::string v = ExpectedWinVersion();
+    return v == "win98" || v == "winme";
 }
 
 // Me, 2000 and later take a template file name; 95, 98 and NT 4 the bytes.
@@ -403,6 +404,19 @@ TEST_F(Assoc, BackupNamingTheProductIsRestoredAsEmpty)
         EXPECT_EQ("", ReadString(CR, ".tar", ""));
         EXPECT_TRUE(KeyExists(CR, ".tar"));
     }
+}
+
+TEST_F(Assoc, KeyThatDidNotExistLosesItsVolumesWhateverTheType)
+{
+    PutValue(CU, Backup(".vmz"), "Exist", REG_DWORD, Dword(0));
+    PutString(CU, Backup(".vmz"), "Type", "Stale.Type");
+    PutString(CR, ".vmz", "", "Velmor");
+    for (int n : {0, 29, 99})
+        PutString(CR, Volume(n), "", "Velmor");
+    SetAssociation(".vmz", false, false, false, true);
+    EXPECT_FALSE(KeyExists(CR, ".vmz"));
+    for (int n : {0, 29, 99})
+        EXPECT_FALSE(KeyExists(CR, Volume(n))) << Volume(n);
 }
 
 // ---- Old-style volume extensions of the own format ----

@@ -15,7 +15,7 @@ TEST(Os, NtVersionMatchesWineVersion)
     {
         const char *wine;
         int nt;
-    } const table[] = {{"win98", 0}, {"nt40", 4}, {"win2k", 5}, {"winxp64", 5}, {"win7", 6}, {"win10", 10}};
+    } const table[] = {{"win98", 0}, {"winme", 0}, {"nt40", 4}, {"win2k", 5}, {"winxp64", 5}, {"win7", 6}, {"win10", 10}};
     std::string group = ExpectedWinVersion();
     bool known = false;
     for (const auto &row : table)
