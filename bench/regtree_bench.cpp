@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "support/testutil.h"
 
 namespace {
 
@@ -77,25 +78,6 @@ bool BuildDeep(HKEY root)
     if (level != NULL && level != root)
         RegCloseKey(level);
     return ok;
-}
-
-// Keys at and below path, the key itself included; 0 when it is missing.
-int CountKeys(HKEY root, const char *path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    int count = 1;
-    for (DWORD i = 0;; ++i)
-    {
-        char name[256];
-        DWORD len = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &len, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        count += CountKeys(key, name);
-    }
-    RegCloseKey(key);
-    return count;
 }
 
 struct Shape
