@@ -14,6 +14,7 @@ packages=(
   wine wine64                     # 64-bit Wine only
   locales
   python3 unzip                   # a real ZIP reader checks the New-menu template
+  liblnk-utils                    # lnkinfo, an independent reader of the shortcuts
 )
 
 missing=()

@@ -211,20 +211,10 @@ void ApplyAssociations(const IntegrationSettings *settings)
 {
     for (int row = 0; row < ArchiveTypeCount; ++row)
     {
-        const char *p = ArchiveTypeTable[row].Extensions;
-        while (*p != 0)
-        {
-            // Each extension runs up to the next '.' after its own.
-            const char *next = strchr(p + 1, '.');
-            size_t len = next != NULL ? (size_t)(next - p) : strlen(p);
-            char extension[32];
-            if (len >= sizeof(extension))
-                break;
-            memcpy(extension, p, len);
-            extension[len] = 0;
+        const char *cursor = ArchiveTypeTable[row].Extensions;
+        char extension[32];
+        while (NextExtension(&cursor, extension, sizeof(extension)))
             SetAssociation(extension, settings->Associate[row] != 0, settings->ShellExt != 0,
                            row == ZipRow, row == OwnFormatRow);
-            p += len;
-        }
     }
 }

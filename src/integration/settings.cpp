@@ -1,6 +1,7 @@
 #include "integration/settings.h"
 
 #include <stddef.h>
+#include <string.h>
 
 #include <windows.h>
 
@@ -83,4 +84,19 @@ void SaveSettings(const IntegrationSettings *settings)
     const unsigned char *bytes = (const unsigned char *)settings;
     for (const OptionValue &option : Options)
         SetProductDword(option.Key, option.Name, bytes[option.Offset] != 0);
+}
+
+bool NextExtension(const char **cursor, char *extension, unsigned size)
+{
+    const char *p = *cursor;
+    if (*p == 0)
+        return false;
+    const char *next = strchr(p + 1, '.');
+    size_t len = next != NULL ? (size_t)(next - p) : strlen(p);
+    if (len >= size)
+        return false;
+    memcpy(extension, p, len);
+    extension[len] = 0;
+    *cursor = p + len;
+    return true;
 }

@@ -32,6 +32,12 @@ struct ArchiveType
 
 extern const ArchiveType ArchiveTypeTable[ArchiveTypeCount];
 
+// Takes the next extension of a type's list from *cursor into extension
+// (size bytes) and moves the cursor behind it. Each extension runs up to
+// the next '.' after its own first character. False at the end of the list,
+// or when the extension would not fit (the walk then ends).
+bool NextExtension(const char **cursor, char *extension, unsigned size);
+
 // Fills slots 0..13 and 20..25 from the stored choices and their defaults;
 // slots 14..19 keep what they hold.
 void LoadSettings(IntegrationSettings *settings);

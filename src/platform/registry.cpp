@@ -143,11 +143,29 @@ DWORD GetRegDword(HKEY root, const char *path, const char *name, DWORD defaultVa
     return value;
 }
 
+// RegDeleteKeyExA exists from Windows XP x64 on; it is the only way to
+// delete a key of the other registry view by name. Looked up at run time so
+// that the program still starts where it is missing.
+typedef LONG(WINAPI *DeleteKeyExFunction)(HKEY, LPCSTR, REGSAM, DWORD);
+
 void DeleteRegKey(HKEY root, const char *path)
 {
     char full[RegPathSize];
-    if (BuildRegPath(root, full, path, sizeof(full)))
-        RegDeleteKeyA(root, full);
+    if (!BuildRegPath(root, full, path, sizeof(full)))
+        return;
+    if (RegView != 0)
+    {
+        HMODULE advapi = GetModuleHandleA("advapi32.dll");
+        DeleteKeyExFunction deleteKeyEx =
+            advapi != NULL ? (DeleteKeyExFunction)(void *)GetProcAddress(advapi, "RegDeleteKeyExA")
+                           : NULL;
+        if (deleteKeyEx != NULL)
+        {
+            deleteKeyEx(root, full, RegView, 0);
+            return;
+        }
+    }
+    RegDeleteKeyA(root, full);
 }
 
 void DeleteRegValue(HKEY root, const char *path, const char *name)

@@ -79,7 +79,8 @@ int LastDeleteRegTreePasses();
 
 bool RegKeyExists(HKEY root, const char *path);
 
-// While on, keys opened for writing go to the 64-bit registry view.
+// While on, keys opened for writing and keys deleted by DeleteRegKey are
+// those of the 64-bit registry view. Values are never deleted through it.
 void SetRegView64(bool on);
 
 // HKEY_CURRENT_USER with product-relative paths.

@@ -264,6 +264,24 @@ std::string SnapshotKey(HKEY root, const std::string &path)
     return out;
 }
 
+int CountValues(const std::string &snapshot)
+{
+    int count = 0;
+    size_t start = 0;
+    while (start < snapshot.size())
+    {
+        size_t end = snapshot.find('\n', start);
+        if (end == std::string::npos)
+            end = snapshot.size();
+        int tabs = 0;
+        for (size_t i = start; i < end; ++i)
+            tabs += snapshot[i] == '\t';
+        count += tabs == 3;
+        start = end + 1;
+    }
+    return count;
+}
+
 bool ReadValue(HKEY root, const std::string &path, const std::string &name, DWORD *type,
                std::string *data)
 {
@@ -385,4 +403,87 @@ std::string ExpectedAnsi(int id)
         if (s.id == id)
             return AnsiFromUtf8(s.text);
     return std::string();
+}
+
+// Removes a file when the run ends, however it ends.
+namespace {
+struct RemovedFile
+{
+    std::string Path;
+    ~RemovedFile() { DeleteFileA(Path.c_str()); }
+};
+}  // namespace
+
+TestCopyRun RunTestCopy(const std::string &copyPath, const std::string &testName,
+                        const char *variable, const std::string &workDir)
+{
+    TestCopyRun run;
+    char temp[MAX_PATH];
+    DWORD tempLength = GetTempPathA(sizeof(temp), temp);
+    if (tempLength == 0 || tempLength >= sizeof(temp))
+    {
+        run.Error = "no temporary folder";
+        return run;
+    }
+    const std::string unique = "velmor_copy_" + std::to_string(GetCurrentProcessId()) + "_" +
+                               std::to_string(GetTickCount());
+    RemovedFile copy{copyPath};
+    RemovedFile resultFile{std::string(temp) + unique + ".txt"};
+    RemovedFile logFile{std::string(temp) + unique + ".log"};
+
+    char self[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(NULL, self, sizeof(self));
+    if (n == 0 || n >= sizeof(self) || !CopyFileA(self, copyPath.c_str(), FALSE))
+    {
+        run.Error = "cannot copy the test program to " + copyPath + ": " +
+                    std::to_string(GetLastError());
+        return run;
+    }
+    DeleteFileA(resultFile.Path.c_str());
+
+    // The copy's output goes to a file; DETACHED_PROCESS, since a console
+    // of its own would keep the log open after the copy ended.
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+    HANDLE log = CreateFileA(logFile.Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE)
+    {
+        run.Error = "cannot create " + logFile.Path;
+        return run;
+    }
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = NULL;
+    si.hStdOutput = log;
+    si.hStdError = log;
+    PROCESS_INFORMATION pi;
+    ZeroMemory(&pi, sizeof(pi));
+    std::string line = "\"" + copyPath + "\" --gtest_filter=" + testName;
+    SetEnvironmentVariableA(variable, resultFile.Path.c_str());
+    BOOL started = CreateProcessA(copyPath.c_str(), &line[0], NULL, NULL, TRUE, DETACHED_PROCESS,
+                                  NULL, workDir.c_str(), &si, &pi);
+    DWORD startError = GetLastError();
+    SetEnvironmentVariableA(variable, NULL);
+    CloseHandle(log);
+    if (!started)
+    {
+        run.Error = "CreateProcess " + copyPath + " failed: " + std::to_string(startError);
+        return run;
+    }
+    run.Started = true;
+    DWORD waited = WaitForSingleObject(pi.hProcess, 120000);
+    if (waited != WAIT_OBJECT_0)
+    {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 10000);
+    }
+    run.Ended = waited == WAIT_OBJECT_0;
+    GetExitCodeProcess(pi.hProcess, &run.ExitCode);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ReadFileBytes(logFile.Path, &run.Output);
+    run.HasResult = ReadFileBytes(resultFile.Path, &run.Result);
+    return run;
 }

@@ -70,6 +70,9 @@ private:
 // key path below root and everything under it. A missing key gives "".
 std::string SnapshotKey(HKEY root, const std::string &path);
 
+// The number of value lines in a SnapshotKey text.
+int CountValues(const std::string &snapshot);
+
 // Values of one key, for table-driven checks.
 bool ReadValue(HKEY root, const std::string &path, const std::string &name,
                DWORD *type, std::string *data);
@@ -95,5 +98,24 @@ void PutKey(HKEY root, const std::string &path);
 // a null DACL again (its owner may always change it) so that it can go.
 bool DenyWrite(HKEY root, const std::string &path);
 bool AllowAll(HKEY root, const std::string &path);
+
+// Runs one test of this test program in a copy of it, for what depends on
+// the program's own path (which cannot change inside one process). The
+// copy is made at copyPath (its folder must exist) and started in workDir
+// with the environment variable `variable` naming a result file, which the
+// copy's test writes and which is read back here. Copy, result and log
+// files are removed again.
+struct TestCopyRun
+{
+    bool Started = false;
+    bool Ended = false;              // within two minutes (a hang guard only)
+    DWORD ExitCode = 0xDEADBEEF;
+    bool HasResult = false;
+    std::string Result;              // the result file's content
+    std::string Output;              // the copy's console output
+    std::string Error;               // why it could not be started
+};
+TestCopyRun RunTestCopy(const std::string &copyPath, const std::string &testName,
+                        const char *variable, const std::string &workDir);
 
 #endif

@@ -29,6 +29,16 @@ const Watched WatchedKeys[] = {
     {HKEY_CLASSES_ROOT, "Velmor.REV"},
     {HKEY_LOCAL_MACHINE, "Software\\Velmor"},
     {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Velmor.exe"},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmor archiver"},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"},
+    {HKEY_LOCAL_MACHINE, "Software\\RegisteredApplications"},
+    {HKEY_CLASSES_ROOT, "CLSID\\{7A3C1E52-4D21-4B7E-8F6A-C03B9D4E2A17}"},
+    {HKEY_CLASSES_ROOT, "CLSID\\{7A3C1E52-4D64-4B7E-8F6A-C03B9D4E2A17}"},
+    {HKEY_CLASSES_ROOT, "*\\shellex"},
+    {HKEY_CLASSES_ROOT, "Folder\\shellex"},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex"},
+    {HKEY_CLASSES_ROOT, "Drive\\shellex"},
+    {HKEY_CLASSES_ROOT, "exefile\\shellex"},
 };
 
 class NoLeftovers : public ::testing::Environment
@@ -63,7 +73,7 @@ public:
             FindClose(h);
         }
         EXPECT_EQ(0, entries);
-        for (const char *name : {"vmznew.dat", "zipnew.dat", "record.txt"})
+        for (const char *name : {"vmznew.dat", "zipnew.dat", "record.txt", "vmzext.dll", "vmzext64.dll"})
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((TestDir() + name).c_str()))
                 << name << " left in the test folder";
     }

@@ -26,25 +26,6 @@ std::string ArchiverPath() { return TestDir() + "Velmor.exe"; }
 // A text as REG_SZ stores it: with its terminating zero.
 std::string Sz(const std::string &text) { return text + '\0'; }
 
-// Value lines of a SnapshotKey text ("key\tname\ttype\thex").
-int CountValues(const std::string &snapshot)
-{
-    int count = 0;
-    size_t start = 0;
-    while (start < snapshot.size())
-    {
-        size_t end = snapshot.find('\n', start);
-        if (end == std::string::npos)
-            end = snapshot.size();
-        int tabs = 0;
-        for (size_t i = start; i < end; ++i)
-            tabs += snapshot[i] == '\t';
-        count += tabs == 3;
-        start = end + 1;
-    }
-    return count;
-}
-
 // Gives a key made by DenyWrite its access back, so the sandbox can go.
 class DeniedKey
 {
@@ -128,76 +109,22 @@ TEST(RegistrationDriveRootChild, RecordsAppPath)
     ASSERT_TRUE(WriteFileBytes(resultFile, result)) << resultFile;
 }
 
-// Removes a file when the test ends, however it ends.
-struct RemovedAtEnd
-{
-    std::string Path;
-    ~RemovedAtEnd() { DeleteFileA(Path.c_str()); }
-};
-
 // No sandbox and no scratch folder here: the copy runs the suite's
 // leftover watch too, and must find neither while it runs.
 TEST(RegistrationDriveRoot, AppPathKeepsTheRootBackslash)
 {
     const std::string root = TestDir().substr(0, 3);     // "C:\"
     ASSERT_EQ(":\\", root.substr(1)) << root;
-    char temp[MAX_PATH];
-    DWORD tempLength = GetTempPathA(sizeof(temp), temp);
-    ASSERT_TRUE(tempLength > 0 && tempLength < sizeof(temp));
-    const std::string unique = "velmor_root_probe_" + std::to_string(GetCurrentProcessId());
-    RemovedAtEnd copy{root + unique + ".exe"};
-    RemovedAtEnd resultFile{std::string(temp) + unique + ".txt"};
-    RemovedAtEnd logFile{std::string(temp) + unique + ".log"};
-
-    char self[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameA(NULL, self, sizeof(self));
-    ASSERT_TRUE(n > 0 && n < sizeof(self));
-    ASSERT_TRUE(CopyFileA(self, copy.Path.c_str(), FALSE)) << copy.Path << " " << GetLastError();
-    DeleteFileA(resultFile.Path.c_str());
-
-    // The copy's output goes to a file, shown only when something failed.
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
-    HANDLE log = CreateFileA(logFile.Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, log);
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = NULL;
-    si.hStdOutput = log;
-    si.hStdError = log;
-    PROCESS_INFORMATION pi;
-    ZeroMemory(&pi, sizeof(pi));
-    std::string line = "\"" + copy.Path + "\" --gtest_filter=RegistrationDriveRootChild.RecordsAppPath";
-    SetEnvironmentVariableA(RootProbeVariable, resultFile.Path.c_str());
-    BOOL started = CreateProcessA(copy.Path.c_str(), &line[0], NULL, NULL, TRUE, DETACHED_PROCESS,
-                                  NULL, root.c_str(), &si, &pi);
-    DWORD startError = GetLastError();
-    SetEnvironmentVariableA(RootProbeVariable, NULL);
-    CloseHandle(log);
-    ASSERT_TRUE(started) << "CreateProcess " << copy.Path << " failed: " << startError;
-    // A guard against a hung copy only; nothing here measures time.
-    DWORD waited = WaitForSingleObject(pi.hProcess, 120000);
-    if (waited != WAIT_OBJECT_0)
-    {
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 10000);
-    }
-    DWORD code = 0xDEADBEEF;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-
-    std::string output;
-    ReadFileBytes(logFile.Path, &output);
-    ASSERT_EQ(WAIT_OBJECT_0, waited) << "the copy did not end:\n" << output;
+    const std::string copy = root + "velmor_root_probe_" + std::to_string(GetCurrentProcessId()) + ".exe";
+    TestCopyRun run = RunTestCopy(copy, "RegistrationDriveRootChild.RecordsAppPath",
+                                  RootProbeVariable, root);
+    ASSERT_TRUE(run.Started) << run.Error;
+    ASSERT_TRUE(run.Ended) << "the copy did not end:\n" << run.Output;
     // The copy's exit code also carries its leftover watch over the whole
     // prefix, which this process reports itself; only its findings count.
-    std::string result;
-    ASSERT_TRUE(ReadFileBytes(resultFile.Path, &result))
-        << "the copy reported nothing; exit code " << code << ":\n" << output;
-    EXPECT_EQ("true\n" + root + "Velmor.exe\n" + root + "\n", result)
+    ASSERT_TRUE(run.HasResult) << "the copy reported nothing; exit code " << run.ExitCode << ":\n"
+                               << run.Output;
+    EXPECT_EQ("true\n" + root + "Velmor.exe\n" + root + "\n", run.Result)
         << "return value, default value and \"Path\" of a program in " << root;
 }
 
