@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "support/testutil.h"
@@ -73,6 +76,19 @@ public:
             FindClose(h);
         }
         EXPECT_EQ(0, entries);
+        // No shortcut or program group of the product in any folder the
+        // shortcuts use, on any Windows version.
+        for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,
+                          CSIDL_COMMON_STARTMENU, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
+        {
+            wchar_t folder[MAX_PATH];
+            if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, 0, folder)))
+                continue;
+            std::wstring base = std::wstring(folder) + L"\\Velmor";
+            for (const std::wstring &path : {base, base + L".lnk"})
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()))
+                    << Utf8FromWide(path) << " left";
+        }
         for (const char *name : {"vmznew.dat", "zipnew.dat", "record.txt", "vmzext.dll", "vmzext64.dll"})
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((TestDir() + name).c_str()))
                 << name << " left in the test folder";

@@ -499,4 +499,46 @@ TEST_F(Settings, ArchiveTypeTableRows)
         EXPECT_EQ(Options[i].slot, offsets[i]) << Options[i].name;
 }
 
+TEST(SettingsExtensions, WalkSplitsBeforeEveryLaterDot)
+{
+    struct Case
+    {
+        const char *list;
+        unsigned size;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {".vmz", 32, {".vmz"}},
+        {".bz2.tbz2.bz.tbz", 32, {".bz2", ".tbz2", ".bz", ".tbz"}},
+        {"", 32, {}},
+        // An extension that does not fit whole ends the walk: no cut name.
+        {".gz.abcdefgh", 8, {".gz"}},
+        {".abcdefg.z", 8, {}},
+        {".abcdef.z", 8, {".abcdef", ".z"}},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.list);
+        std::vector<std::string> got;
+        const char *cursor = c.list;
+        char extension[32];
+        memset(extension, 'X', sizeof(extension));
+        while (NextExtension(&cursor, extension, c.size))
+            got.push_back(extension);
+        EXPECT_EQ(c.expected, got);
+        for (unsigned i = c.size; i < sizeof(extension); ++i)
+            EXPECT_EQ('X', extension[i]) << "written past the buffer at " << i;
+    }
+    // The whole table holds 22 extensions.
+    int count = 0;
+    for (int row = 0; row < ArchiveTypeCount; ++row)
+    {
+        const char *cursor = ArchiveTypeTable[row].Extensions;
+        char extension[32];
+        while (NextExtension(&cursor, extension, sizeof(extension)))
+            ++count;
+    }
+    EXPECT_EQ(22, count);
+}
+
 }  // namespace

@@ -71,6 +71,11 @@ stop_server() {
 cmd=${1:?usage: prefixes.sh setup|cleanup ROOT [GROUP...]}
 root=${2:?usage: prefixes.sh setup|cleanup ROOT [GROUP...]}
 shift 2
+# Wine needs an absolute prefix path; with a relative one the steps below
+# would fail after the copy, and a later run could let Wine make a new,
+# unsanitised prefix in its place.
+mkdir -p "$root"
+root=$(cd "$root" && pwd)
 
 case "$cmd" in
   setup)

@@ -7,6 +7,17 @@ set -euo pipefail
 exe=${1:?usage: run.sh PROGRAM.exe [ARGS...]}
 shift
 : "${WINEPREFIX:?WINEPREFIX must name a test prefix}"
+case "$WINEPREFIX" in
+  /*) ;;
+  *) echo "refusing to run: WINEPREFIX must be an absolute path" >&2; exit 2 ;;
+esac
+# Only a prefix that prefixes.sh made and cut off from the host; Wine would
+# otherwise create a fresh one that maps the host as Z: and links the user
+# folders to the Linux home.
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/velmor-tests" ]; then
+  echo "refusing to run: $WINEPREFIX is not a prepared test prefix" >&2
+  exit 2
+fi
 if [ -e "$WINEPREFIX/dosdevices/z:" ] || [ -L "$WINEPREFIX/dosdevices/z:" ]; then
   echo "refusing to run: $WINEPREFIX maps the host as Z:" >&2
   exit 2
