@@ -4,7 +4,8 @@
 #     lookups;
 #   - under Wine, in a throwaway Windows 7 prefix: the registry tree
 #     deletion against the system's RegDeleteTreeA (regtree_bench.exe of
-#     the 64-bit test build).
+#     the 64-bit test build), and a whole setup and its removal
+#     (apply_bench.exe), also in a Windows XP prefix.
 # VELMOR_TESTS_BUILD and VELMOR_BENCH_BUILD name other build folders than
 # build/tests and build/bench.
 set -euo pipefail
@@ -17,7 +18,7 @@ bench_build=${VELMOR_BENCH_BUILD:-build/bench}
 # The test build holds regtree_bench.exe; a fresh checkout gets the full
 # build first.
 if [ -f "$tests_build/CMakeCache.txt" ]; then
-  cmake --build "$tests_build" -j "$jobs" --target regtree_bench >/dev/null
+  cmake --build "$tests_build" -j "$jobs" --target regtree_bench apply_bench >/dev/null
 else
   bash tools/build.sh >/dev/null
 fi
@@ -31,5 +32,11 @@ echo
 echo "== Wine, Windows 7: registry tree deletion"
 work=$root/$tests_build/bench-prefixes
 trap 'bash "$root/tests/wine/prefixes.sh" cleanup "$work" >/dev/null 2>&1 || true' EXIT
-bash tests/wine/prefixes.sh setup "$work" win7 >/dev/null
+bash tests/wine/prefixes.sh setup "$work" win7 winxp64 >/dev/null
 WINEPREFIX=$work/win7 LC_ALL=zh_CN.UTF-8 tests/wine/run.sh "$tests_build/stage/regtree_bench.exe"
+
+echo
+echo "== Wine, Windows 7 and XP: setup's apply sequence and its removal"
+for group in win7 winxp64; do
+  WINEPREFIX=$work/$group LC_ALL=zh_CN.UTF-8 tests/wine/run.sh "$tests_build/stage/apply_bench.exe"
+done
