@@ -6,9 +6,3 @@
 void RunSetupMode()
 {
 }
-
-// Uninstall mode: the removal procedure is not part of the program yet, so
-// uninstall mode changes nothing.
-void RunUninstall()
-{
-}

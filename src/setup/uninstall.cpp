@@ -1,0 +1,5 @@
+#include "setup/program.h"
+
+void RunUninstall()
+{
+}
