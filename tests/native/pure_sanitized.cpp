@@ -15,6 +15,7 @@
 #include "platform/fatal.h"
 #include "platform/text.h"
 #include "setup/cmdline.h"
+#include "setup/removal.h"
 
 namespace {
 
@@ -205,6 +206,62 @@ void Crc(int rounds)
     }
 }
 
+// The uninstall procedure's text work: list lines of any bytes, the
+// entries it acts on, the batch text and the wininit.ini section.
+void Removal(int rounds)
+{
+    for (int r = 0; r < rounds; ++r)
+    {
+        std::string bytes = RandomText(120);
+        if (Next() % 4 == 0)
+            bytes.insert(Next() % (bytes.size() + 1), 1, '\0');
+        FILE *f = tmpfile();
+        if (f == NULL)
+            return;
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        rewind(f);
+        size_t size = 1 + Next() % 24;
+        std::vector<char> line(size);
+        bool usable;
+        size_t lines = 0, newlines = 0;
+        for (char c : bytes)
+            newlines += c == '\n';
+        while (ReadListLine(f, line.data(), size, &usable))
+        {
+            ++lines;
+            size_t n = strlen(line.data());
+            Check(n < size, "a list line fits its buffer", bytes);
+            Check(!usable || strchr(line.data(), '\n') == NULL, "no LF in a line", bytes);
+            if (usable && IsSafeListEntry(line.data()))
+            {
+                Check(strchr(line.data(), ':') == NULL, "a safe entry names no drive", bytes);
+                Check(strstr(line.data(), "\\..\\") == NULL && strncmp(line.data(), "..\\", 3) != 0,
+                      "a safe entry has no parent step", bytes);
+            }
+        }
+        fclose(f);
+        Check(lines == newlines + (bytes.empty() || bytes.back() == '\n' ? 0 : 1),
+              "one line per LF, and the rest", bytes);
+
+        std::string a = RandomText(80), b = RandomText(80), c = RandomText(80);
+        HeapText pa(a), pb(b), pc(c);
+        size_t room = Next() % 1200;
+        std::vector<char> text(room + 1);
+        size_t n = BuildBatchText(text.data(), room, pa.P, pb.P, pc.P, Next() % 2 == 0);
+        Check(n == 0 || (n < room && strlen(text.data()) == n), "the batch text fits", a);
+        size_t percents = 0;
+        for (size_t i = 0; i < n; ++i)
+            percents += text[i] == '%';
+        Check(percents % 2 == 0, "every '%' doubled", a);
+
+        std::string ini = RandomText(100);
+        size_t outSize = Next() % 160;
+        std::vector<char> out(outSize + 1);
+        size_t m = AddRenameEntry(ini.data(), ini.size(), pa.P, out.data(), outSize);
+        Check(m == 0 || (m < outSize && m >= ini.size() + a.size() + 6), "the ini text fits", ini);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -222,6 +279,7 @@ int main(int argc, char **argv)
     Formats(100000);
     Tables(3000);
     Crc(50000);
+    Removal(30000);
     printf("code page %d: %d checks\n", cp, Checks);
     printf("%d passed, %d failed\n", Checks - Failures, Failures);
     return Failures == 0 ? 0 : 1;
