@@ -4,6 +4,7 @@
 #define VELMOR_TESTS_E2E_SUPPORT_H
 
 #include <windows.h>
+#include <wchar.h>
 
 #include <map>
 #include <string>
@@ -28,13 +29,17 @@ public:
     Child(const Child &) = delete;
     Child &operator=(const Child &) = delete;
 
-    bool Start(const std::wstring &exe, const std::wstring &args, const std::wstring &dir)
+    // environment: a block from EnvironmentWith, or NULL for this process's.
+    bool Start(const std::wstring &exe, const std::wstring &args, const std::wstring &dir,
+               const std::wstring *environment = NULL)
     {
         std::wstring line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
         STARTUPINFOW si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);
-        if (!CreateProcessW(exe.c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
+        DWORD flags = CREATE_SUSPENDED | (environment != NULL ? CREATE_UNICODE_ENVIRONMENT : 0);
+        if (!CreateProcessW(exe.c_str(), &line[0], NULL, NULL, FALSE, flags,
+                            environment != NULL ? (void *)environment->c_str() : NULL,
                             dir.c_str(), &si, &Info))
             return false;
         StartTick = GetTickCount();
@@ -66,6 +71,30 @@ public:
     DWORD StartTick = 0;
 };
 
+// This process's environment with the named variables set, or left out
+// where the value is empty: a block for Child::Start.
+inline std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring> &changes)
+{
+    std::wstring block;
+    wchar_t *env = GetEnvironmentStringsW();
+    for (const wchar_t *p = env; p != NULL && *p != 0; p += wcslen(p) + 1)
+    {
+        std::wstring entry = p;
+        std::wstring name = entry.substr(0, entry.find(L'=', 1));   // "=C:=C:\..." too
+        bool changed = false;
+        for (const auto &c : changes)
+            changed = changed || _wcsicmp(c.first.c_str(), name.c_str()) == 0;
+        if (!changed)
+            block.append(entry).push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(env);
+    for (const auto &c : changes)
+        if (!c.second.empty())
+            block.append(c.first + L"=" + c.second).push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+
 // Runs the robot with its output on a pipe. Start() returns after the
 // robot's first line ("watching: ..."), so the program under test can be
 // resumed then.
@@ -78,7 +107,9 @@ public:
             CloseHandle(Read);
     }
 
-    bool Start(const std::wstring &args)
+    // With watchLine false (for --exe, which prints no such line) it
+    // returns once the robot runs.
+    bool Start(const std::wstring &args, bool watchLine = true)
     {
         SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
         HANDLE write = NULL;
@@ -99,7 +130,7 @@ public:
         CloseHandle(write);
         if (!ok)
             return false;
-        return ReadLine().rfind("watching:", 0) == 0;
+        return !watchLine || ReadLine().rfind("watching:", 0) == 0;
     }
 
     // Waits for the robot to end; its report lines become Fields.
@@ -126,7 +157,7 @@ private:
         std::string line;
         char c;
         DWORD n;
-        while (ReadFile(Read, &c, 1, &n, NULL) && n == 1)
+        while (Readable() && ReadFile(Read, &c, 1, &n, NULL) && n == 1)
         {
             if (c == '\n')
                 return line.empty() ? std::string(" ") : line;
@@ -134,6 +165,24 @@ private:
                 line += c;
         }
         return line;
+    }
+
+    // Waits for a byte to read; false at the end. Under Wine the pipe may
+    // stay open after the robot has ended, so the end of the robot with
+    // nothing left to read is the end too.
+    bool Readable()
+    {
+        for (;;)
+        {
+            DWORD ready = 0;
+            if (!PeekNamedPipe(Read, NULL, 0, NULL, &ready, NULL))
+                return false;
+            if (ready > 0)
+                return true;
+            if (WaitForSingleObject(Proc.Info.hProcess, 20) == WAIT_OBJECT_0 &&
+                (!PeekNamedPipe(Read, NULL, 0, NULL, &ready, NULL) || ready == 0))
+                return false;
+        }
     }
 
     static std::string Unescape(const std::string &s)
