@@ -1,20 +1,42 @@
 // The window robot of the end-to-end tests. It finds a message box or
 // dialog of the program under test, reports its caption and control texts
-// on standard output in UTF-8, and can press one of its buttons.
+// on standard output in UTF-8, and then works the window step by step.
 //
 //   robot --pid N | --exe NAME   the program under test (process id, or
 //                                the file name of its executable)
-//         [--timeout MS]         how long to wait for the window (10000)
-//         [--press NAME]         press the button whose text (without '&')
-//                                is NAME, or whose id is #N
+//         [--caption TEXT]       take only a window with exactly this
+//                                caption (a setup run shows several)
+//         [--timeout MS]         how long to wait for the window, and for
+//                                each --wait-gone (10000)
 //         [--expect-none]        wait for the process to end instead and
 //                                fail if it shows any window meanwhile
+//   steps, done in the order given once the window is found and reported:
+//         [--press NAME]         press the button whose text (without '&')
+//                                is NAME, or whose id is #N: its command
+//                                is posted to the window
+//         [--click ID]           click control ID (BM_CLICK): the button
+//                                itself handles it as a mouse click, so a
+//                                check box toggles and the dialog gets
+//                                BN_CLICKED. The click is sent without
+//                                waiting for it, so one that opens a modal
+//                                dialog does not hold the robot.
+//         [--check ID]           report the check state and the enabled
+//                                state of control ID, once every earlier
+//                                step has been handled by the window
+//         [--close]              the system close command (SC_CLOSE), as
+//                                the caption's close box sends it
+//         [--wm-close]           WM_CLOSE posted to the window
+//         [--wait-gone]          wait until the window is destroyed
 //
-// Report lines: "watching: <pid> open|gone" (with --pid), "window: <ms after start>", "caption: <text>", "text: <the
-// message text of a message box>", "control: <id> <class> <text>",
-// "pressed: <id>". Texts are escaped: \n, \r, \t, \\ and \".
+// Report lines: "watching: <pid> open|gone" (with --pid), "window: <ms
+// after start>", "class: <class>", "caption: <text>", "text: <the message
+// text of a message box>", "control: <id> <class> <text>", then per step
+// "pressed: <id>", "clicked <id>: <class>", "check <id>: 0|1|2",
+// "enabled <id>: 0|1", "closed: sc|wm", "gone: <ms after start>".
+// Texts are escaped: \n, \r, \t, \\ and \".
 // Exit codes: 0 done, 1 usage, 2 no window in time, 3 a window where none
-// was expected, 4 the process did not end in time, 5 no such button.
+// was expected, 4 the process did not end in time, 5 no such button or
+// control, 6 the window was not gone in time.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -31,6 +53,14 @@ struct Target
 {
     DWORD Pid = 0;
     std::wstring Exe;
+    std::wstring Caption;   // empty: any caption
+};
+
+// One step of the work on the window, in command-line order.
+struct Step
+{
+    enum Kind { Press, Click, Check, Close, WmClose, WaitGone } What;
+    std::wstring Arg;
 };
 
 std::string Utf8(const std::wstring &w)
@@ -105,6 +135,7 @@ std::vector<DWORD> TargetPids(const Target &t)
 struct FindState
 {
     std::vector<DWORD> Pids;
+    const std::wstring *Caption = NULL;
     HWND Found = NULL;
 };
 
@@ -115,7 +146,8 @@ BOOL CALLBACK FindTopLevel(HWND h, LPARAM param)
     GetWindowThreadProcessId(h, &pid);
     for (DWORD p : st->Pids)
     {
-        if (p == pid && IsWindowVisible(h))
+        if (p == pid && IsWindowVisible(h) &&
+            (st->Caption->empty() || WindowText(h) == *st->Caption))
         {
             st->Found = h;
             return FALSE;
@@ -128,6 +160,7 @@ HWND FindWindowOf(const Target &t)
 {
     FindState st;
     st.Pids = TargetPids(t);
+    st.Caption = &t.Caption;
     if (st.Pids.empty())
         return NULL;
     EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&st));
@@ -188,10 +221,90 @@ bool Press(HWND w, const std::wstring &name)
     return false;
 }
 
+HWND Control(HWND w, const std::wstring &idText)
+{
+    int id = _wtoi(idText.c_str());
+    for (HWND c : Children(w))
+        if (GetDlgCtrlID(c) == id)
+            return c;
+    return NULL;
+}
+
+// Returns once the window's thread has handled every message sent to it
+// before (sent messages are handled in order, also inside a modal loop
+// that a click started).
+void Settle(HWND w)
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+// Does one step; returns the exit code when it fails, else 0.
+int Perform(HWND w, const Step &step, DWORD start, DWORD timeout)
+{
+    switch (step.What)
+    {
+    case Step::Press:
+        Settle(w);
+        return Press(w, step.Arg) ? 0 : 5;
+    case Step::Click:
+    {
+        HWND c = Control(w, step.Arg);
+        if (c == NULL)
+            return 5;
+        // The button runs its own mouse-down and mouse-up handling.
+        SendNotifyMessageW(c, BM_CLICK, 0, 0);
+        printf("clicked %d: %s\n", GetDlgCtrlID(c), Escaped(ClassOf(c)).c_str());
+        break;
+    }
+    case Step::Check:
+    {
+        HWND c = Control(w, step.Arg);
+        if (c == NULL)
+            return 5;
+        Settle(w);
+        DWORD_PTR state = 0;
+        SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+        printf("check %d: %lu\n", GetDlgCtrlID(c), (unsigned long)state);
+        printf("enabled %d: %d\n", GetDlgCtrlID(c), IsWindowEnabled(c) ? 1 : 0);
+        break;
+    }
+    case Step::Close:
+        Settle(w);
+        PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+        printf("closed: sc\n");
+        break;
+    case Step::WmClose:
+        Settle(w);
+        PostMessageW(w, WM_CLOSE, 0, 0);
+        printf("closed: wm\n");
+        break;
+    case Step::WaitGone:
+    {
+        DWORD begin = GetTickCount();
+        while (IsWindow(w))
+        {
+            if (GetTickCount() - begin > timeout)
+            {
+                printf("still shown\n");
+                fflush(stdout);
+                return 6;
+            }
+            Sleep(50);
+        }
+        printf("gone: %lu\n", (unsigned long)(GetTickCount() - start));
+        break;
+    }
+    }
+    fflush(stdout);
+    return 0;
+}
+
 int Usage()
 {
-    fprintf(stderr, "usage: robot --pid N | --exe NAME [--timeout MS] [--press NAME] "
-                    "[--expect-none]\n");
+    fprintf(stderr, "usage: robot --pid N | --exe NAME [--caption TEXT] [--timeout MS] "
+                    "[--expect-none] [--press NAME] [--click ID] [--check ID] [--close] "
+                    "[--wm-close] [--wait-gone]...\n");
     return 1;
 }
 
@@ -201,7 +314,7 @@ int wmain(int argc, wchar_t **argv)
 {
     Target target;
     DWORD timeout = 10000;
-    std::wstring press;
+    std::vector<Step> steps;
     bool expectNone = false;
     for (int i = 1; i < argc; ++i)
     {
@@ -213,14 +326,26 @@ int wmain(int argc, wchar_t **argv)
             target.Exe = argv[++i];
         else if (a == L"--timeout" && more)
             timeout = (DWORD)wcstoul(argv[++i], NULL, 10);
+        else if (a == L"--caption" && more)
+            target.Caption = argv[++i];
         else if (a == L"--press" && more)
-            press = argv[++i];
+            steps.push_back({Step::Press, argv[++i]});
+        else if (a == L"--click" && more)
+            steps.push_back({Step::Click, argv[++i]});
+        else if (a == L"--check" && more)
+            steps.push_back({Step::Check, argv[++i]});
+        else if (a == L"--close")
+            steps.push_back({Step::Close, std::wstring()});
+        else if (a == L"--wm-close")
+            steps.push_back({Step::WmClose, std::wstring()});
+        else if (a == L"--wait-gone")
+            steps.push_back({Step::WaitGone, std::wstring()});
         else if (a == L"--expect-none")
             expectNone = true;
         else
             return Usage();
     }
-    if (target.Pid == 0 && target.Exe.empty())
+    if ((target.Pid == 0 && target.Exe.empty()) || (expectNone && !steps.empty()))
         return Usage();
 
     const DWORD start = GetTickCount();
@@ -243,8 +368,15 @@ int wmain(int argc, wchar_t **argv)
             Report(w, elapsed);
             if (expectNone)
                 return 3;
-            if (!press.empty() && !Press(w, press))
-                return 5;
+            for (const Step &step : steps)
+            {
+                int failed = Perform(w, step, start, timeout);
+                if (failed != 0)
+                    return failed;
+            }
+            // Clicks are handled before the robot ends.
+            if (IsWindow(w))
+                Settle(w);
             return 0;
         }
         if (expectNone && process != NULL && WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
