@@ -49,13 +49,6 @@ std::wstring Lower(std::wstring s)
     return s;
 }
 
-std::wstring NoEndSlash(std::wstring s)
-{
-    while (s.size() > 3 && s.back() == L'\\')
-        s.pop_back();
-    return s;
-}
-
 bool ExistsW(const std::wstring &path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -233,41 +226,16 @@ void CloseFolderWindow(const FolderWindow &f)
 
 // ------------------------------------------------------------ the places
 
-enum Place
-{
-    UserDesktop,
-    CommonDesktop,
-    UserStartMenu,
-    CommonStartMenu,
-    UserGroup,
-    CommonGroup,
-    PlaceCount
-};
-
-struct PlaceInfo
-{
-    const char *Name;
-    int Csidl;
-    bool Group;               // the folder Velmor, else the file Velmor.lnk
-};
-
-const PlaceInfo Places[PlaceCount] = {
-    {"user's desktop", CSIDL_DESKTOPDIRECTORY, false},
-    {"all users' desktop", CSIDL_COMMON_DESKTOPDIRECTORY, false},
-    {"user's Start menu", CSIDL_STARTMENU, false},
-    {"all users' Start menu", CSIDL_COMMON_STARTMENU, false},
-    {"user's Programs", CSIDL_PROGRAMS, true},
-    {"all users' Programs", CSIDL_COMMON_PROGRAMS, true},
-};
+// The places of the product's shortcuts (support/testutil.h).
+typedef ShortcutPlace Place;
+const int PlaceCount = ShortcutPlaceCount;
+const ShortcutPlaceInfo *const Places = ProductShortcutPlaces;
 
 // Velmor.lnk or the group folder Velmor in that place; empty when the
 // shell cannot locate the place.
 std::wstring PlacePath(Place p)
 {
-    wchar_t folder[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(NULL, Places[p].Csidl, NULL, 0, folder)))
-        return L"";
-    return NoEndSlash(folder) + (Places[p].Group ? L"\\Velmor" : L"\\Velmor.lnk");
+    return WideFromUtf8(ShortcutPlacePath(p));
 }
 
 struct ShortcutChoice

@@ -1,6 +1,7 @@
 #include "support/testutil.h"
 #include "support/expected_strings.h"
 
+#include <shlobj.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -486,4 +487,32 @@ TestCopyRun RunTestCopy(const std::string &copyPath, const std::string &testName
     ReadFileBytes(logFile.Path, &run.Output);
     run.HasResult = ReadFileBytes(resultFile.Path, &run.Result);
     return run;
+}
+
+std::string ShellFolder(int csidl)
+{
+    wchar_t path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)) || path[0] == 0)
+        return std::string();
+    std::string folder = Utf8FromWide(path);
+    if (folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+const ShortcutPlaceInfo ProductShortcutPlaces[ShortcutPlaceCount] = {
+    {"user's desktop", CSIDL_DESKTOPDIRECTORY, false},
+    {"all users' desktop", CSIDL_COMMON_DESKTOPDIRECTORY, false},
+    {"user's Start menu", CSIDL_STARTMENU, false},
+    {"all users' Start menu", CSIDL_COMMON_STARTMENU, false},
+    {"user's program group", CSIDL_PROGRAMS, true},
+    {"all users' program group", CSIDL_COMMON_PROGRAMS, true},
+};
+
+std::string ShortcutPlacePath(ShortcutPlace place)
+{
+    std::string folder = ShellFolder(ProductShortcutPlaces[place].Csidl);
+    if (folder.empty())
+        return folder;
+    return folder + (ProductShortcutPlaces[place].Group ? "Velmor" : "Velmor.lnk");
 }

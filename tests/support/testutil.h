@@ -118,4 +118,35 @@ struct TestCopyRun
 TestCopyRun RunTestCopy(const std::string &copyPath, const std::string &testName,
                         const char *variable, const std::string &workDir);
 
+// A folder of the shell by its CSIDL, in UTF-8 and ending in '\'; empty
+// when the shell has none.
+std::string ShellFolder(int csidl);
+
+// The six places where the product puts or removes a shortcut: the file
+// Velmor.lnk on a desktop or Start menu, the group folder Velmor below
+// a Programs folder.
+enum ShortcutPlace
+{
+    UserDesktop,
+    CommonDesktop,
+    UserStartMenu,
+    CommonStartMenu,
+    UserGroup,
+    CommonGroup,
+    ShortcutPlaceCount
+};
+
+struct ShortcutPlaceInfo
+{
+    const char *Name;
+    int Csidl;
+    bool Group;               // the folder Velmor, else the file Velmor.lnk
+};
+
+extern const ShortcutPlaceInfo ProductShortcutPlaces[ShortcutPlaceCount];
+
+// Velmor.lnk or the group folder Velmor in that place, in UTF-8; empty
+// when the shell cannot locate the place.
+std::string ShortcutPlacePath(ShortcutPlace place);
+
 #endif

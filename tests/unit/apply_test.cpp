@@ -43,14 +43,6 @@ IntegrationSettings AllZero()
     return s;
 }
 
-std::string Folder(int csidl)
-{
-    wchar_t path[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, 0, path)))
-        return "";
-    return Utf8FromWide(path) + "\\";
-}
-
 bool Exists(const std::string &utf8Path)
 {
     return GetFileAttributesW(WideFromUtf8(utf8Path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -59,12 +51,10 @@ bool Exists(const std::string &utf8Path)
 // Every place a shortcut of the product can be in, whatever the version.
 std::vector<std::string> ShortcutPlaces()
 {
-    return {Folder(CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk",
-            Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "Velmor.lnk",
-            Folder(CSIDL_STARTMENU) + "Velmor.lnk",
-            Folder(CSIDL_COMMON_STARTMENU) + "Velmor.lnk",
-            Folder(CSIDL_PROGRAMS) + "Velmor",
-            Folder(CSIDL_COMMON_PROGRAMS) + "Velmor"};
+    std::vector<std::string> places;
+    for (int p = 0; p < ShortcutPlaceCount; ++p)
+        places.push_back(ShortcutPlacePath((ShortcutPlace)p));
+    return places;
 }
 
 int ShortcutsPresent()
@@ -134,10 +124,10 @@ TEST_F(Apply, AllOnRunsEveryStepAndNamesTheGroup)
     EXPECT_EQ("Velmor.REV", ReadString(Classes(), ".rev", ""));
     // 5: the group, the all users' one on the NT family.
     std::string expectedGroup =
-        Folder(NtVersion() != 0 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + "Velmor";
+        ShellFolder(NtVersion() != 0 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + "Velmor";
     EXPECT_EQ(expectedGroup, Utf8FromAnsi(group));
     EXPECT_TRUE(Exists(expectedGroup + "\\Velmor.lnk"));
-    EXPECT_TRUE(Exists(Folder(NtVersion() >= 6 ? CSIDL_COMMON_DESKTOPDIRECTORY
+    EXPECT_TRUE(Exists(ShellFolder(NtVersion() >= 6 ? CSIDL_COMMON_DESKTOPDIRECTORY
                                                : CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk"));
     if (NtVersion() >= 6)
     {
@@ -173,7 +163,7 @@ TEST_F(Apply, NoRightToWriteClassesStopsBeforeTheShortcuts)
     ASSERT_TRUE(DenyWrite(HKEY_CLASSES_ROOT, "Velmor"));
     // A desktop shortcut of an earlier setup on the user's desktop: the
     // shortcut step would move or remove it.
-    std::string userDesktopLink = Folder(CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk";
+    std::string userDesktopLink = ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk";
     ASSERT_TRUE(WriteFileBytes(AnsiFromUtf8(userDesktopLink), "earlier shortcut"));
     IntegrationSettings on = AllOn();
     char group[1024] = "";
@@ -190,8 +180,8 @@ TEST_F(Apply, NoRightToWriteClassesStopsBeforeTheShortcuts)
     EXPECT_FALSE(KeyExists(Classes(), "Velmor\\shell\\open\\command"));
     EXPECT_FALSE(KeyExists(Classes(), "Velmor.ZIP\\shell\\open\\command"));
     EXPECT_TRUE(Exists(userDesktopLink));
-    EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAMS) + "Velmor"));
-    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_PROGRAMS) + "Velmor"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_PROGRAMS) + "Velmor"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "Velmor"));
     EXPECT_STREQ("", group);
     DeleteFileW(WideFromUtf8(userDesktopLink).c_str());
 }
@@ -203,7 +193,7 @@ TEST_F(Apply, ProgramGroupOffLeavesTheBufferAlone)
     char group[1024] = "";
     EXPECT_TRUE(ApplyIntegration(&on, group));
     EXPECT_STREQ("", group);
-    EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAMS) + "Velmor"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_PROGRAMS) + "Velmor"));
 }
 
 // ---------------------------------------------------------- uninstall entry

@@ -75,24 +75,15 @@ bool IsKeptHandlerKey(const std::string &line)
            line.rfind(std::string("\\.zip\\ShellNew\tData\t"), 0) == 0;
 }
 
-std::string Folder(int csidl)
-{
-    wchar_t path[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, 0, path)))
-        return "";
-    return Utf8FromWide(path) + "\\";
-}
-
 int ProductShortcuts()
 {
     int present = 0;
-    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,
-                      CSIDL_COMMON_STARTMENU})
-        present += GetFileAttributesW(WideFromUtf8(Folder(csidl) + "Velmor.lnk").c_str()) !=
-                   INVALID_FILE_ATTRIBUTES;
-    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
-        present += GetFileAttributesW(WideFromUtf8(Folder(csidl) + "Velmor").c_str()) !=
-                   INVALID_FILE_ATTRIBUTES;
+    for (int p = 0; p < ShortcutPlaceCount; ++p)
+    {
+        std::string path = ShortcutPlacePath((ShortcutPlace)p);
+        present += !path.empty() &&
+                   GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     return present;
 }
 

@@ -320,14 +320,6 @@ void PutDword(HKEY root, const std::string &path, const char *name, DWORD value)
     PutValue(root, path, name, REG_DWORD, std::string((const char *)&value, 4));
 }
 
-std::string Folder(int csidl)
-{
-    wchar_t path[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, 0, path)))
-        return "";
-    return Utf8FromWide(path) + "\\";
-}
-
 bool Exists(const std::string &utf8Path)
 {
     return GetFileAttributesW(WideFromUtf8(utf8Path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -338,9 +330,9 @@ int ShortcutsPresent()
     int present = 0;
     for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,
                       CSIDL_COMMON_STARTMENU})
-        present += Exists(Folder(csidl) + "Velmor.lnk");
+        present += Exists(ShellFolder(csidl) + "Velmor.lnk");
     for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
-        present += Exists(Folder(csidl) + "Velmor");
+        present += Exists(ShellFolder(csidl) + "Velmor");
     return present;
 }
 
@@ -696,9 +688,9 @@ TEST_F(DialogSetup, SilentModeConfirmsDuringInitialisation)
                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmor archiver",
                          "DisplayName"));
     std::string expectedGroup =
-        Folder(NtVersion() != 0 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + "Velmor";
+        ShellFolder(NtVersion() != 0 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + "Velmor";
     EXPECT_EQ(expectedGroup, Utf8FromAnsi(ProgramGroupFolder));
-    EXPECT_FALSE(Exists(Folder(CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Velmor.lnk"));
     EXPECT_FALSE(KeyExists(user, "Software\\Velmor\\Setup\\MenuItems"));
 }
 

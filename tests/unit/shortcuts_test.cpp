@@ -126,15 +126,6 @@ std::string Utf8Text(int id)
     return std::string();
 }
 
-// A folder of the shell, ending in '\'; empty when the shell has none.
-std::wstring ShellFolder(int csidl)
-{
-    wchar_t path[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)) || path[0] == 0)
-        return std::wstring();
-    return NoEndSlash(path) + L"\\";
-}
-
 // ------------------------------------------------------------ shell links
 
 struct LinkFields
@@ -239,33 +230,10 @@ void ExpectGroup(const std::wstring &group, const std::string &programFolder, in
 
 // ------------------------------------------------------------ the places
 
-// Where the program puts or removes a shortcut.
-enum Place
-{
-    UserDesktop,
-    CommonDesktop,
-    UserStartMenu,
-    CommonStartMenu,
-    UserGroup,
-    CommonGroup,
-    PlaceCount
-};
-
-struct PlaceInfo
-{
-    const char *Name;
-    int Csidl;
-    bool Group;               // the folder Velmor, else the file Velmor.lnk
-};
-
-const PlaceInfo Places[PlaceCount] = {
-    {"user's desktop", CSIDL_DESKTOPDIRECTORY, false},
-    {"all users' desktop", CSIDL_COMMON_DESKTOPDIRECTORY, false},
-    {"user's Start menu", CSIDL_STARTMENU, false},
-    {"all users' Start menu", CSIDL_COMMON_STARTMENU, false},
-    {"user's program group", CSIDL_PROGRAMS, true},
-    {"all users' program group", CSIDL_COMMON_PROGRAMS, true},
-};
+// The places of the product's shortcuts (support/testutil.h).
+typedef ShortcutPlace Place;
+const int PlaceCount = ShortcutPlaceCount;
+const ShortcutPlaceInfo *const Places = ProductShortcutPlaces;
 
 // What an update does to a place.
 enum Role
@@ -368,7 +336,7 @@ protected:
         ASSERT_EQ(Version->Nt, NtVersion()) << "the prefix runs another Windows version";
         for (int p = 0; p < PlaceCount; ++p)
         {
-            std::wstring folder = ShellFolder(Places[p].Csidl);
+            std::wstring folder = WideFromUtf8(ShellFolder(Places[p].Csidl));
             ASSERT_TRUE(IsFolder(folder)) << Places[p].Name << ": " << Show(folder);
             Paths[p] = folder + (Places[p].Group ? L"Velmor" : L"Velmor.lnk");
             ASSERT_FALSE(Exists(Paths[p])) << "the prefix already holds " << Show(Paths[p]);
