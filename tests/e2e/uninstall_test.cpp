@@ -151,24 +151,10 @@ void WaitMessageGone(DWORD pid, const std::string &text)
     }
 }
 
-// Deletes a key with everything below it, with the system's own calls.
+// Deletes a key with everything below it, with the system's own call.
 void DeleteKeyTree(HKEY root, const std::string &path)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> subKeys;
-    for (DWORD i = 0;; ++i)
-    {
-        char name[256];
-        DWORD n = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &n, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        subKeys.push_back(name);
-    }
-    RegCloseKey(key);
-    for (const std::string &sub : subKeys)
-        DeleteKeyTree(root, path + "\\" + sub);
+    RegDeleteTreeA(root, path.c_str());
     RegDeleteKeyA(root, path.c_str());
 }
 
