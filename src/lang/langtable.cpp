@@ -170,3 +170,105 @@ void LanguageResources::BuildLineIndex()
         SortText = NULL;
     }
 }
+
+int32_t FindLanguageHeader(const char *chunk, int32_t n)
+{
+    // The program holds "*messages***"; its first 11 characters follow two
+    // asterisks in the header.
+    static const char Tail[] = "*messages**";
+    for (int32_t i = 0; i <= n - LangChunkOverlap; ++i)
+    {
+        if (chunk[i] == '*' && chunk[i + 1] == '*' && memcmp(chunk + i + 2, Tail, 11) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int32_t ProcessLanguageText(char *buf, int32_t n)
+{
+    int32_t i = 0;
+    int32_t j = 0;
+    while (j < n)
+    {
+        char ch = buf[j++];
+        if (ch == 0)
+            break;
+        // A backslash that is the last byte read has nothing behind it and
+        // stays what it is.
+        if (ch == '\\' && j < n)
+        {
+            char escaped = 0;
+            switch (buf[j])
+            {
+            case '"': escaped = '"'; break;
+            case '\\': escaped = '\\'; break;
+            case 'n': escaped = '\n'; break;
+            case 'r': escaped = '\r'; break;
+            case 't': escaped = '\t'; break;
+            default: break;
+            }
+            if (escaped != 0)
+            {
+                buf[i++] = escaped;
+                ++j;
+                continue;
+            }
+        }
+        if (ch == '\r' || ch == '\n')
+            ch = FormFeed;
+        buf[i++] = ch;
+    }
+    buf[i] = 0;
+    return i;
+}
+
+int32_t ParseScaleNumber(const char *text)
+{
+    const char *p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+    {
+        if (value <= INT32_MAX)
+            value = value * 10 + (*p - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return (int32_t)value;
+}
+
+int32_t ScaleByPercent(int32_t value, int32_t percent)
+{
+    int64_t r = (int64_t)value * percent / 100;
+    if (r > INT32_MAX)
+        return INT32_MAX;
+    if (r < INT32_MIN)
+        return INT32_MIN;
+    return (int32_t)r;
+}
+
+bool LanguageResources::GetDialogScale(const char *dialogName, int32_t *x, int32_t *y) const
+{
+    char buf[512];
+    Translate("", buf, sizeof(buf), dialogName, KindDialog);
+    const char *star = strchr(buf, '*');
+    if (star != NULL)
+    {
+        *x = ParseScaleNumber(buf);
+        *y = ParseScaleNumber(star + 1);
+    }
+    else
+    {
+        *x = 100;
+        *y = 100;
+    }
+    return *x != 100 || *y != 100;
+}

@@ -82,6 +82,6 @@ void LanguageResources::DetectTextDirection()
 
 void LoadLanguageFile(const char *name)
 {
-    (void)name;   // the text itself is read by the language file loader
+    LanguageTable.ReadLanguageText(name);
     LanguageTable.DetectTextDirection();
 }
