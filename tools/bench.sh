@@ -6,7 +6,9 @@
 #     deletion against the system's RegDeleteTreeA (regtree_bench.exe of
 #     the 64-bit test build), and a whole setup and its removal
 #     (apply_bench.exe), also in a Windows XP prefix; uninstall's deletion
-#     passes over 5000 entries nested 8 deep (uninstall_bench.exe).
+#     passes over 5000 entries nested 8 deep (uninstall_bench.exe); loading
+#     a full 131,072-byte language file and looking up every key
+#     (langload_bench.exe).
 # VELMOR_TESTS_BUILD and VELMOR_BENCH_BUILD name other build folders than
 # build/tests and build/bench.
 set -euo pipefail
@@ -19,7 +21,7 @@ bench_build=${VELMOR_BENCH_BUILD:-build/bench}
 # The test build holds regtree_bench.exe; a fresh checkout gets the full
 # build first.
 if [ -f "$tests_build/CMakeCache.txt" ]; then
-  cmake --build "$tests_build" -j "$jobs" --target regtree_bench apply_bench uninstall_bench >/dev/null
+  cmake --build "$tests_build" -j "$jobs" --target regtree_bench apply_bench uninstall_bench langload_bench >/dev/null
 else
   bash tools/build.sh >/dev/null
 fi
@@ -45,3 +47,7 @@ done
 echo
 echo "== Wine, Windows 7: uninstall's deletion passes"
 WINEPREFIX=$work/win7 LC_ALL=zh_CN.UTF-8 tests/wine/run.sh "$tests_build/stage/uninstall_bench.exe"
+
+echo
+echo "== Wine, Windows 7: loading a full language file"
+WINEPREFIX=$work/win7 LC_ALL=zh_CN.UTF-8 tests/wine/run.sh "$tests_build/stage/langload_bench.exe"

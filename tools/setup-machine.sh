@@ -11,6 +11,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest                      # sources in /usr/src/googletest
   g++                             # the native build of the pure code, with sanitizers
+  clang libclang-rt-14-dev        # libFuzzer for the language core
   wine wine64                     # 64-bit Wine only
   locales
   python3 unzip                   # a real ZIP reader checks the New-menu template

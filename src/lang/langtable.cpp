@@ -148,25 +148,60 @@ void LanguageResources::AdoptText(char *text, int32_t length)
 // index at a time.
 static const char *SortText;
 
-static int CompareLineStarts(const void *a, const void *b)
+// The 8 bytes at an indexed line start as a number that orders like their
+// unsigned byte-wise comparison. Every indexed line starts at least 9
+// bytes before the text's end, and the text holds no zero byte before its
+// end, so the comparison never meets a zero there.
+static inline uint64_t LineStartOrder(const char *p)
+{
+    uint64_t v;
+    memcpy(&v, p, sizeof(v));
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+static int CompareLineStartsByBytes(const void *a, const void *b)
 {
     return CompareKey8(SortText + *static_cast<const int *>(a),
                        SortText + *static_cast<const int *>(b));
+}
+
+static int CompareLineStarts(const void *a, const void *b)
+{
+    uint64_t x = LineStartOrder(SortText + *static_cast<const int *>(a));
+    uint64_t y = LineStartOrder(SortText + *static_cast<const int *>(b));
+    return x < y ? -1 : (x > y ? 1 : 0);
 }
 
 void LanguageResources::BuildLineIndex()
 {
     if (Text == NULL)
         return;
-    for (int32_t k = 1; k < TextLength - LangKeyLength; ++k)
+    // Every k from 1 while k < limit whose byte before is a form feed and
+    // which is no form feed itself; the form feeds are found with memchr.
+    const int32_t limit = TextLength - LangKeyLength;
+    int32_t from = 0;
+    while (from < limit - 1)
     {
-        if (Text[k - 1] == FormFeed && Text[k] != FormFeed)
+        const char *ff = static_cast<const char *>(
+            memchr(Text + from, FormFeed, (size_t)(limit - 1 - from)));
+        if (ff == NULL)
+            break;
+        const int32_t k = (int32_t)(ff - Text) + 1;
+        if (Text[k] != FormFeed)
             LineIndex.Add(k);
+        from = k;
     }
     if (LineIndex.Count > 1)
     {
+        // A text handed over with a zero byte inside needs the comparison
+        // that stops there; the loader's texts never hold one.
+        const bool plain = memchr(Text, 0, (size_t)TextLength) == NULL;
         SortText = Text;
-        qsort(LineIndex.Items, (size_t)LineIndex.Count, sizeof(int), CompareLineStarts);
+        qsort(LineIndex.Items, (size_t)LineIndex.Count, sizeof(int),
+              plain ? CompareLineStarts : CompareLineStartsByBytes);
         SortText = NULL;
     }
 }
