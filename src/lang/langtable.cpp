@@ -219,12 +219,37 @@ int32_t FindLanguageHeader(const char *chunk, int32_t n)
     return -1;
 }
 
+// Bytes that the processing of the language text acts on: the end, the
+// escape character and the raw line ends. Runs of other bytes only move.
+struct SpecialBytes
+{
+    constexpr SpecialBytes() : Is()
+    {
+        Is[0] = 1;
+        Is[(unsigned char)'\\'] = 1;
+        Is[(unsigned char)'\r'] = 1;
+        Is[(unsigned char)'\n'] = 1;
+    }
+    unsigned char Is[256];
+};
+static constexpr SpecialBytes Specials;
+
 int32_t ProcessLanguageText(char *buf, int32_t n)
 {
     int32_t i = 0;
     int32_t j = 0;
     while (j < n)
     {
+        int32_t run = j;
+        while (run < n && !Specials.Is[(unsigned char)buf[run]])
+            ++run;
+        if (i != j)
+            memmove(buf + i, buf + j, (size_t)(run - j));
+        i += run - j;
+        j = run;
+        if (j >= n)
+            break;
+
         char ch = buf[j++];
         if (ch == 0)
             break;

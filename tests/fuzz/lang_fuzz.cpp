@@ -73,6 +73,48 @@ std::string Piece(const uint8_t *data, size_t size, size_t at, size_t max)
     return s;
 }
 
+// The processing rules one byte at a time, as the file format states them:
+// the result the program's processing must give for the same bytes.
+std::string ReferenceProcessing(const uint8_t *data, size_t n)
+{
+    std::string out;
+    size_t j = 0;
+    while (j < n)
+    {
+        char ch = (char)data[j++];
+        if (ch == 0)
+            break;
+        if (ch == '\\' && j < n)
+        {
+            const char next = (char)data[j];
+            const char *from = "\"\\nrt";
+            const char *to = "\"\\\n\r\t";
+            const char *hit = next != 0 ? strchr(from, next) : NULL;
+            if (hit != NULL)
+            {
+                out += to[hit - from];
+                ++j;
+                continue;
+            }
+        }
+        if (ch == '\r' || ch == '\n')
+            ch = '\f';
+        out += ch;
+    }
+    return out;
+}
+
+void CheckProcessing(const uint8_t *data, size_t size)
+{
+    std::string buf((const char *)data, size);
+    buf += '#';   // room for the ending zero
+    const int32_t length = ProcessLanguageText(&buf[0], (int32_t)size);
+    const std::string expected = ReferenceProcessing(data, size);
+    if (length != (int32_t)expected.size() || buf[(size_t)length] != 0 ||
+        memcmp(buf.data(), expected.data(), expected.size()) != 0)
+        __builtin_trap();
+}
+
 void Lookups(const LanguageResources &table, const uint8_t *data, size_t size)
 {
     static const char *const dialogs[] = {"SETUPDLG", "DONEDLG", "CONTEXTITEMS", "LTR", ""};
@@ -136,5 +178,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
     Lookups(table, data, size);
+    CheckProcessing(data, size);
     return 0;
 }
