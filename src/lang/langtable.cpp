@@ -296,8 +296,11 @@ int32_t ParseScaleNumber(const char *text)
         if (value <= INT32_MAX)
             value = value * 10 + (*p - '0');
     }
-    if (negative)
-        value = -value;
+    return HoldInt32(negative ? -value : value);
+}
+
+int32_t HoldInt32(int64_t value)
+{
     if (value > INT32_MAX)
         return INT32_MAX;
     if (value < INT32_MIN)
@@ -307,12 +310,7 @@ int32_t ParseScaleNumber(const char *text)
 
 int32_t ScaleByPercent(int32_t value, int32_t percent)
 {
-    int64_t r = (int64_t)value * percent / 100;
-    if (r > INT32_MAX)
-        return INT32_MAX;
-    if (r < INT32_MIN)
-        return INT32_MIN;
-    return (int32_t)r;
+    return HoldInt32((int64_t)value * percent / 100);
 }
 
 bool LanguageResources::GetDialogScale(const char *dialogName, int32_t *x, int32_t *y) const

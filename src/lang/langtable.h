@@ -45,6 +45,9 @@ int32_t ProcessLanguageText(char *buf, int32_t n);
 // held within the 32-bit range.
 int32_t ParseScaleNumber(const char *text);
 
+// A 64-bit value held within the 32-bit range (at its edge when beyond).
+int32_t HoldInt32(int64_t value);
+
 // value * percent / 100 in 32-bit terms, truncated toward zero; a result
 // beyond the 32-bit range is held at its edge.
 int32_t ScaleByPercent(int32_t value, int32_t percent);

@@ -16,23 +16,14 @@ enum { DialogChildLimit = 512 };
 // A value of the layout arithmetic held within the 32-bit range: a scale
 // entry from the language file may be anything, and neither an extreme
 // factor nor a sum behind it may overflow.
-static int32_t HeldInt(int64_t value)
-{
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return (int32_t)value;
-}
-
 static int32_t HeldSum(int32_t a, int32_t b)
 {
-    return HeldInt((int64_t)a + b);
+    return HoldInt32((int64_t)a + b);
 }
 
 static int32_t HeldDifference(int32_t a, int32_t b)
 {
-    return HeldInt((int64_t)a - b);
+    return HoldInt32((int64_t)a - b);
 }
 
 static void TranslateWindowText(HWND window, const char *resourceName, bool keepEmpty)
